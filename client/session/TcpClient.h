@@ -41,6 +41,9 @@ class TcpClient : public IoDevice {
   bool write(const uint8_t* buffer, size_t* length) override;
 
   bool isOpen() const { return socket_.load() >= 0; }
+  // Closes the connection; callable from the owner's callbacks, after which
+  // the reader ends at its next check without onDisconnected.
+  void closeConnection() { closeSocket(); }
   // Stops and joins the reader, then onStopped and close; what the destructor does.
   void stop();
 
