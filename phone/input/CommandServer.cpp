@@ -56,6 +56,16 @@ bool CommandServer::WaitData(uint8_t* buffer, size_t* size, int* connection, boo
                              int seconds) {
   if (connections_.empty() && listening_ < 0) return false;
   const int wanted = *connection;
+  if (wanted >= 0) {
+    // The rest of a frame has nearly always come with its length word: take
+    // it without a wait. Anything else (nothing yet, the peer gone, an error)
+    // goes the long way below, so the outcome is the same.
+    ssize_t got = recv(wanted, buffer, *size, MSG_DONTWAIT);
+    if (got > 0) {
+      *size = size_t(got);
+      return true;
+    }
+  }
   for (;;) {
     // poll rather than select: no limit on descriptor numbers.
     waitSet_.clear();

@@ -8,7 +8,10 @@
 namespace tavrin {
 
 int inputTrace(const char* format, ...) {
-  if (!logDirEnabled()) return 1;
+  // Read once: the daemon traces every event record, and the variable is
+  // fixed for the life of the process.
+  static const bool enabled = logDirEnabled();
+  if (!enabled) return 1;
   char text[512];
   va_list args;
   va_start(args, format);
