@@ -46,6 +46,12 @@ int pixelFormatOf(const XImage* image) {
   return AV_PIX_FMT_NONE;
 }
 
+// Xlib ends the process after this returns; the line says why.
+int logLostDisplay(Display*) {
+  MIRROR_LOG("lost the connection to the X display");
+  return 0;
+}
+
 }  // namespace
 
 uint8_t rotationFromRandr(unsigned short rotation) {
@@ -186,6 +192,7 @@ X11CaptureSource::~X11CaptureSource() = default;
 
 bool X11CaptureSource::open() {
   if (x_) return true;
+  XSetIOErrorHandler(logLostDisplay);
   auto x = std::make_unique<Connection>();
   x->display = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
   if (!x->display) return false;
