@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavrin {
 
 namespace {
@@ -15,39 +19,37 @@ constexpr size_t INITIAL_HEADROOM = 256;
 // and at least half the buffer, so the moves stay linear in the input.
 constexpr size_t COMPACT_MIN = 4096;
 
-// First i >= from with 00 00 01 at i (all three bytes below size).
-size_t findStartCode(const uint8_t* base, size_t from, size_t size) {
-  const uint8_t* p = base + from;
-  const uint8_t* end = base + size;
-  while (end - p >= 3) {
-    p = static_cast<const uint8_t*>(std::memchr(p, 0, size_t(end - p) - 2));
-    if (!p) return NOT_FOUND;
-    if (p[1] != 0) {
-      p += 2;
-    } else if (p[2] == 1) {
-      return size_t(p - base);
-    } else {
-      p += p[2] == 0 ? 1 : 3;
-    }
+// First i >= from with b[i] == b[i + 1] == 0 (both below size). Inside a NAL
+// unit two zero bytes in a row occur only at emulation prevention bytes, so
+// this skips slice data sixteen bytes at a time.
+size_t findZeroPair(const uint8_t* b, size_t from, size_t size) {
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 17 <= size) {
+    __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 1));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(here, next), zero));
+    if (mask) return i + size_t(__builtin_ctz(unsigned(mask)));
+    i += 16;
   }
+#endif
+  for (; i + 1 < size; ++i)
+    if (b[i] == 0 && b[i + 1] == 0) return i;
   return NOT_FOUND;
 }
 
-// First i >= from where 00 00 00 or 00 00 01 begins: the end of a unit.
-size_t findUnitEnd(const uint8_t* base, size_t from, size_t size) {
-  const uint8_t* p = base + from;
-  const uint8_t* end = base + size;
-  while (end - p >= 3) {
-    p = static_cast<const uint8_t*>(std::memchr(p, 0, size_t(end - p) - 2));
-    if (!p) return NOT_FOUND;
-    if (p[1] != 0) {
-      p += 2;
-    } else if (p[2] <= 1) {
-      return size_t(p - base);
-    } else {
-      p += 3;
-    }
+// First i >= from with 00 00 01 at i; `resume` is where a later search
+// must start again when none was found.
+size_t findStartCode(const uint8_t* b, size_t from, size_t size, size_t* resume) {
+  size_t i = from;
+  for (;;) {
+    i = findZeroPair(b, i, size);
+    if (i == NOT_FOUND || i + 2 >= size) break;
+    if (b[i + 2] == 1) return i;
+    i += b[i + 2] == 0 ? 1 : 3;
   }
+  *resume = size > 2 ? size - 2 : 0;
   return NOT_FOUND;
 }
 
@@ -64,8 +66,11 @@ AccessUnitSplitter::AccessUnitSplitter() : headroom_(INITIAL_HEADROOM) {
 
 void AccessUnitSplitter::append(const uint8_t* data, size_t size) {
   if (size == 0) return;
-  compact();
-  input_.insert(input_.end(), data, data + size);
+  if (consumed_ > 0) compact();
+  if (size == 1)
+    input_.push_back(*data);  // the common case of a trickling stream, kept cheap
+  else
+    input_.insert(input_.end(), data, data + size);
 }
 
 void AccessUnitSplitter::compact() {
@@ -83,37 +88,67 @@ void AccessUnitSplitter::compact() {
 }
 
 bool AccessUnitSplitter::nextAccessUnit(AccessUnit& out) {
-  const uint8_t* base = input_.data();
+  const uint8_t* b = input_.data();
   const size_t size = input_.size();
   for (;;) {
     if (!cutting_) {
-      size_t code = findStartCode(base, scanFrom_, size);
+      size_t resume = 0;
+      size_t code = findStartCode(b, scanFrom_, size, &resume);
       if (code == NOT_FOUND) {
         // Nothing but bytes to drop so far; the last two may begin a start code.
-        if (size - consumed_ > 2) consumed_ = size - 2;
+        consumed_ = std::max(consumed_, resume);
         scanFrom_ = consumed_;
         return false;
       }
       cutting_ = true;
+      forbiddenEscape_ = false;
       payloadStart_ = code + 3;
       scanFrom_ = payloadStart_;
     }
-    size_t end = findUnitEnd(base, scanFrom_, size);
-    if (end == NOT_FOUND) {
-      scanFrom_ = std::max(payloadStart_, size - std::min<size_t>(size, 2));
-      return false;
+    // The unit ends where 00 00 00 or 00 00 01 begins. On the way, note the
+    // sequences the payload must not hold (00 00 02, 00 00 03 then a byte
+    // above 3), so the parser need not look again.
+    size_t i = scanFrom_;
+    size_t end = NOT_FOUND;
+    for (;;) {
+      i = findZeroPair(b, i, size);
+      if (i == NOT_FOUND) {
+        scanFrom_ = std::max(scanFrom_, size - 1);
+        return false;
+      }
+      if (i + 2 >= size) {
+        scanFrom_ = i;
+        return false;
+      }
+      const uint8_t third = b[i + 2];
+      if (third <= 1) {
+        end = i;
+        break;
+      }
+      if (i > payloadStart_) {
+        if (third == 2) {
+          forbiddenEscape_ = true;
+        } else if (third == 3) {
+          if (i + 3 >= size) {
+            scanFrom_ = i;
+            return false;
+          }
+          if (b[i + 3] > 3) forbiddenEscape_ = true;
+        }
+      }
+      i += 3;
     }
     cutting_ = false;
     consumed_ = end;
     scanFrom_ = end;
-    if (handleNal(base + payloadStart_, end - payloadStart_, out)) return true;
+    if (handleNal(b + payloadStart_, end - payloadStart_, out)) return true;
   }
 }
 
 bool AccessUnitSplitter::handleNal(const uint8_t* payload, size_t size, AccessUnit& out) {
   // An empty unit (two start codes back to back) has no header to act on.
   if (size == 0) return false;
-  parser_.parse(payload, size);
+  parser_.parseScanned(payload, size, forbiddenEscape_);
   const int32_t type = parser_.nal().nal_unit_type;
   if (type == NAL_SPS) {
     assignUnit(sps_, payload, size);

@@ -60,6 +60,7 @@ class AccessUnitSplitter {
   bool cutting_ = false;     // a start code was found, its unit not yet ended
   size_t payloadStart_ = 0;  // payload of the unit being cut
   size_t scanFrom_ = 0;      // where the current search resumes
+  bool forbiddenEscape_ = false;  // seen so far in the unit being cut
 
   NalParser parser_;
   PreviousSlice previous_;

@@ -192,6 +192,11 @@ const Pps& NalParser::pps(int id) const {
 }
 
 bool NalParser::parse(const uint8_t* nal, size_t size) {
+  bool forbidden = nal && size > 1 && hasForbiddenEscape(nal + 1, size - 1);
+  return parseScanned(nal, size, forbidden);
+}
+
+bool NalParser::parseScanned(const uint8_t* nal, size_t size, bool forbiddenEscape) {
   nal_ = NalHeader{};
   syntaxBits_ = 0;
   if (!nal || size == 0) return false;
@@ -202,7 +207,7 @@ bool NalParser::parse(const uint8_t* nal, size_t size) {
 
   const uint8_t* payload = nal + 1;
   size_t payloadSize = size - 1;
-  if (hasForbiddenEscape(payload, payloadSize)) return false;
+  if (forbiddenEscape) return false;
 
   switch (nal_.nal_unit_type) {
     case NAL_SLICE:

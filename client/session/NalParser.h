@@ -200,6 +200,9 @@ class NalParser {
   // above 3), an identifier outside the tables, a value beyond its syntax
   // range, or a type that is not parsed.
   bool parse(const uint8_t* nal, size_t size);
+  // The same for a caller that has already looked for forbidden escapes in
+  // the unit (the splitter does while it looks for the unit's end).
+  bool parseScanned(const uint8_t* nal, size_t size, bool forbiddenEscape);
 
   const NalHeader& nal() const { return nal_; }
   const SliceHeader& slice() const { return slice_; }
