@@ -186,14 +186,12 @@ TEST(AccessUnitSplitter, PacketsCarryTheNewestParameterSets) {
   EXPECT_EQ(other, 0);
 }
 
-// A unit with the forbidden 00 00 02 inside still travels with its picture:
-// its header is known, only its payload is not parsed.
-TEST(AccessUnitSplitter, ForbiddenSequenceKeepsTheUnitInItsPicture) {
-  const Bytes& bytes = testStream("high_single").bytes;
-  auto clean = splitStream(bytes, 0);
-  // An SEI with 00 00 02 in its payload, put right before the second picture.
-  const Bytes bad = {0x00, 0x00, 0x00, 0x01, 0x06, 0x05, 0x04, 0x11, 0x00, 0x00, 0x02, 0x80};
-  auto spans = nalUnits(bytes);
+// A unit with a forbidden sequence inside still travels with its picture:
+// its header is known, only its payload is not taken in. The splitter finds
+// those sequences while it looks for the unit's end.
+TEST(AccessUnitSplitter, ForbiddenSequenceKeepsTheUnitButNotItsPayload) {
+  const TestStream& base = testStream("high_single");
+  auto spans = nalUnits(base.bytes);
   size_t secondSlice = 0;
   int slices = 0;
   for (const auto& s : spans) {
@@ -203,16 +201,42 @@ TEST(AccessUnitSplitter, ForbiddenSequenceKeepsTheUnitInItsPicture) {
     }
   }
   ASSERT_GT(secondSlice, 0u);
-  Bytes stream(bytes.begin(), bytes.begin() + std::ptrdiff_t(secondSlice));
-  stream.insert(stream.end(), bad.begin(), bad.end());
-  stream.insert(stream.end(), bytes.begin() + std::ptrdiff_t(secondSlice), bytes.end());
 
-  auto packets = splitStream(stream, 0);
-  int withBad = 0;
-  for (const auto& packet : packets)
-    if (std::search(packet.begin(), packet.end(), bad.begin(), bad.end()) != packet.end()) ++withBad;
-  EXPECT_EQ(withBad, 1);
-  int pictures = 0;
-  for (const auto& packet : packets) pictures += countSlices(packet) > 0;
-  EXPECT_EQ(pictures, testStream("high_single").frames);
+  // SEI units of four payload bytes, put right before the second picture.
+  struct Case {
+    const char* why;
+    Bytes sei;
+    bool takenIn;
+  } cases[] = {
+      {"00 00 02", {0x00, 0x00, 0x00, 0x01, 0x06, 0x05, 0x04, 0x11, 0x00, 0x00, 0x02, 0x80}, false},
+      {"00 00 03 04", {0x00, 0x00, 0x00, 0x01, 0x06, 0x05, 0x04, 0x11, 0x00, 0x00, 0x03, 0x04, 0x80}, false},
+      {"00 00 03 01", {0x00, 0x00, 0x00, 0x01, 0x06, 0x05, 0x04, 0x11, 0x00, 0x00, 0x03, 0x01, 0x80}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    Bytes stream(base.bytes.begin(), base.bytes.begin() + std::ptrdiff_t(secondSlice));
+    stream.insert(stream.end(), c.sei.begin(), c.sei.end());
+    stream.insert(stream.end(), base.bytes.begin() + std::ptrdiff_t(secondSlice), base.bytes.end());
+
+    for (size_t readSize : {size_t(0), size_t(1)}) {
+      AccessUnitSplitter splitter;
+      AccessUnit unit;
+      int withSei = 0, pictures = 0;
+      size_t step = readSize ? readSize : stream.size();
+      for (size_t at = 0; at < stream.size(); at += step) {
+        splitter.append(stream.data() + at, std::min(step, stream.size() - at));
+        while (splitter.nextAccessUnit(unit)) {
+          Bytes packet(unit.data, unit.data + unit.size);
+          withSei += std::search(packet.begin(), packet.end(), c.sei.begin(), c.sei.end()) != packet.end();
+          pictures += unit.hasSlice;
+        }
+      }
+      EXPECT_EQ(withSei, 1);
+      EXPECT_EQ(pictures, base.frames);
+      // The encoder's own SEI (its version text) is the last one taken in
+      // unless the inserted one was.
+      ASSERT_EQ(splitter.parser().sei().size(), 1u);
+      EXPECT_EQ(splitter.parser().sei()[0].payloadSize == 4, c.takenIn);
+    }
+  }
 }
