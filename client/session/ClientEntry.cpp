@@ -1,6 +1,7 @@
 #include "client/session/ClientEntry.h"
 
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "client/session/TavrinPlayer.h"
@@ -23,6 +24,8 @@ int runClient(int argc, char** argv) {
   struct sigaction action {};
   action.sa_handler = onTerminate;
   sigaction(SIGTERM, &action, nullptr);
+  // Tools that look for the client's window by class rely on this name.
+  setenv("SDL_VIDEO_X11_WMCLASS", "SDL_app", 1);
 
   // Held for the life of the process.
   static SingleInstanceLock instance(SINGLE_INSTANCE_MUTEX);
@@ -43,14 +46,20 @@ int runClient(int argc, char** argv) {
       return -1;
   }
 
+  // The crash hand-off is installed here.
   int exitCode = -1;
   TavrinPlayer player;
-  if (!player.init(params)) {
-    logFileLine(LOG_TAG, "init: parameters rejected (host, display width or video width)");
-    return exitCode;
+  if (player.init(params)) {
+    // The start report is created here (run result 2, or 1 for a bad run).
+    bool good = false;
+    if (player.window() && player.connectPhone() && player.createView()) {
+      // The phone controller's warm-up tap is scheduled here.
+      good = player.run();
+    }
+    // The start report is sent here.
+    player.shutdown();
+    if (good) exitCode = 0;
   }
-  // The mirroring session (window, video, event channel, main loop) attaches here.
-  logFileLine(LOG_TAG, "session: not available in this build");
   return exitCode;
 }
 

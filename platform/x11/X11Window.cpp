@@ -67,6 +67,9 @@ int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 X11Display::X11Display(const std::string& display) {
   display_ = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+  // Other programs' windows come and go (SDL even recreates its window for a
+  // GL renderer): a vanished window is a failed call, not the end of us.
+  if (display_) XSetErrorHandler(ignoreErrors);
 }
 
 X11Display::~X11Display() {
@@ -76,10 +79,8 @@ X11Display::~X11Display() {
 std::vector<unsigned long> X11Display::findWindows(const std::string& title, const std::string& windowClass) {
   std::vector<unsigned long> out;
   if (!display_) return out;
-  auto old = XSetErrorHandler(ignoreErrors);  // windows may vanish while we look
   collect(dpy(display_), DefaultRootWindow(dpy(display_)), title, windowClass, 0, out);
   XSync(dpy(display_), False);
-  XSetErrorHandler(old);
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,9 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
     setpgid(0, 0);  // its own group, so stray grandchildren can be ended too
+    // A test that dies (an assertion in a library, a signal) takes its
+    // children with it instead of leaving them on the fixed ports.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     execve(args[0], args.data(), envp.data());
     execvpe(args[0], args.data(), envp.data());
     _exit(127);

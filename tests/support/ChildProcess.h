@@ -13,7 +13,9 @@ namespace tavrin::test {
 using namespace std::chrono_literals;
 
 // A child process started by a test, with stdout and stderr on one pipe.
-// Killed (SIGKILL) and reaped when this goes away if still running.
+// Killed (SIGKILL) and reaped when this goes away if still running, and by the
+// kernel when the thread that started it ends: start children from a thread
+// that outlives them.
 class ChildProcess {
  public:
   ChildProcess() = default;
