@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "client/session/BitReader.h"
@@ -189,6 +190,7 @@ TEST(BitReader, EscapedModeDropsEmulationPreventionBytes) {
 // This covers SPS with VUI and HRD, the PPS tail, slice headers with
 // reference list modification, weights and reference marking, and SEI.
 TEST(NalParser, AgreesWithFfmpegSyntaxTrace) {
+  std::set<int> pocTypes, frameMbsOnly;
   for (const auto& kind : allStreamKinds()) {
     SCOPED_TRACE(kind);
     const TestStream& stream = testStream(kind);
@@ -224,9 +226,16 @@ TEST(NalParser, AgreesWithFfmpegSyntaxTrace) {
         ++compared;
       }
       EXPECT_EQ(parser.syntaxBits(), traceSyntaxEnd(theirs[i])) << "type " << span.type;
+      if (span.type == NAL_SPS) {
+        pocTypes.insert(parser.currentSps().pic_order_cnt_type);
+        frameMbsOnly.insert(parser.currentSps().frame_mbs_only_flag);
+      }
     }
     EXPECT_GT(compared, 100);
   }
+  // The streams cover both picture order count types x264 writes, and field syntax.
+  EXPECT_EQ(pocTypes, (std::set<int>{0, 2}));
+  EXPECT_EQ(frameMbsOnly, (std::set<int>{0, 1}));
 }
 
 TEST(NalParser, RefusesWhatItCannotTakeIn) {
