@@ -68,7 +68,7 @@ void AccessUnitSplitter::append(const uint8_t* data, size_t size) {
   if (size == 0) return;
   if (consumed_ > 0) compact();
   if (size == 1)
-    input_.push_back(*data);  // the common case of a trickling stream, kept cheap
+    input_.push_back(*data);  // keeps a stream read byte by byte cheap
   else
     input_.insert(input_.end(), data, data + size);
 }
