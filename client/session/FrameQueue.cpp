@@ -30,11 +30,23 @@ void FrameQueue::release() {
 bool FrameQueue::push(const AVFrame* picture) {
   if (!picture) return false;
   std::lock_guard guard(lock_);
-  if (count_ >= capacity_) return false;
+  if (count_ >= capacity_) {
+    ++dropped_;
+    return false;
+  }
   AVFrame* slot = slots_[(readIndex_ + count_) % capacity_].get();
-  if (!slot || av_frame_ref(slot, picture) < 0) return false;
+  if (!slot || av_frame_ref(slot, picture) < 0) {
+    ++dropped_;
+    return false;
+  }
   ++count_;
+  ++pushed_;
   return true;
+}
+
+FrameQueue::Totals FrameQueue::totals() const {
+  std::lock_guard guard(lock_);
+  return {pushed_, dropped_};
 }
 
 const AVFrame* FrameQueue::peekFront() {

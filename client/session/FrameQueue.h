@@ -49,6 +49,13 @@ class FrameQueue {
   uint32_t count() const;
   uint32_t capacity() const;
 
+  // Pictures queued and dropped (full queue) since the process began.
+  struct Totals {
+    uint64_t pushed;
+    uint64_t dropped;
+  };
+  Totals totals() const;
+
  private:
   mutable std::mutex lock_;
   std::vector<AvFramePtr> slots_;  // guarded by lock_
@@ -56,6 +63,8 @@ class FrameQueue {
   uint32_t readIndex_ = 0;         // guarded by lock_
   uint32_t count_ = 0;             // guarded by lock_
   uint32_t capacity_ = 0;          // guarded by lock_
+  uint64_t pushed_ = 0;            // guarded by lock_
+  uint64_t dropped_ = 0;           // guarded by lock_
 };
 
 }  // namespace tavrin

@@ -33,6 +33,7 @@ class SDLRenderer : public Renderer {
   const CanvasLayout& layout() const { return layout_; }
   bool portrait() const { return portrait_; }
   SDL_Renderer* sdlRenderer() const { return renderer_; }
+  unsigned long picturesShown() const { return videoLayer_.picturesShown(); }
   // When the last present began and returned, for the loop's pacing.
   std::chrono::steady_clock::time_point presentStart() const { return presentStart_; }
   std::chrono::steady_clock::time_point presentEnd() const { return presentEnd_; }

@@ -70,7 +70,12 @@ bool SDLWindow::createRenderer(const ViewParams& params) {
   return renderer_->init(params);
 }
 
+unsigned long SDLWindow::picturesShown() const {
+  return shownBefore_ + (renderer_ ? renderer_->picturesShown() : 0);
+}
+
 void SDLWindow::releaseRenderer() {
+  if (renderer_) shownBefore_ += renderer_->picturesShown();
   if (renderer_) renderer_->uninit();
   renderer_.reset();
 }

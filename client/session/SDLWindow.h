@@ -52,6 +52,8 @@ class SDLWindow : public PlayerWindow, public IWindowEventTarget {
   bool streamEnded() const { return streamEnded_; }
   bool quitRequested() const { return quitRequested_; }
   Size windowedSize() const { return windowed_; }
+  // Pictures the video layer has drawn, kept past the renderer's release.
+  unsigned long picturesShown() const;
 
   // The window's own part of event dispatch.
   void onQuitEvent() override;
@@ -74,6 +76,7 @@ class SDLWindow : public PlayerWindow, public IWindowEventTarget {
   SDL_Joystick* joystick_ = nullptr;
   RotationTracker rotation_;
   bool sdlStarted_ = false;
+  unsigned long shownBefore_ = 0;
 };
 
 }  // namespace tavrin

@@ -89,7 +89,13 @@ bool TavrinPlayer::run() {
 void TavrinPlayer::shutdown() {
   producer_.stop();
   windowAlive_ = false;
-  if (window_) window_->close();
+  if (window_) {
+    window_->close();
+    auto totals = Singleton<FrameQueue>::instance().totals();
+    logFileLine(LOG_TAG, "session: %llu pictures decoded, %lu shown, %llu dropped by a full queue",
+                static_cast<unsigned long long>(totals.pushed + totals.dropped), window_->picturesShown(),
+                static_cast<unsigned long long>(totals.dropped));
+  }
 }
 
 void TavrinPlayer::onMessage(int32_t type) {
