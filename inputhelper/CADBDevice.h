@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "adb/AdbConnection.h"
 #include "inputhelper/InputHelperApi.h"
