@@ -16,6 +16,7 @@ std::vector<std::string> keyPressCommands(const std::string& name) {
 }
 
 std::vector<std::string> typeCharCommands(char c) {
+  if (c == '\0') return {};  // nothing to type
   if (c == ' ') return keyPressCommands("KEYCODE_SPACE");
   return {std::string("type ") + c};
 }

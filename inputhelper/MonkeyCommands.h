@@ -17,7 +17,7 @@ std::optional<std::string> specialKeyName(int32_t key);
 std::vector<std::string> keyPressCommands(const std::string& name);
 
 // What typing one character takes: a space is the space key (a "type "
-// command would lose it to trimming), anything else "type C".
+// command would lose it to trimming), a NUL nothing, anything else "type C".
 std::vector<std::string> typeCharCommands(char c);
 
 // The line sent for `command`: white space trimmed at both ends, then LF.

@@ -21,6 +21,7 @@ TEST(MonkeyCommands, TextsSentForKeysAndCharacters) {
   EXPECT_EQ(typeCharCommands(' '), (Lines{"key down KEYCODE_SPACE", "key up KEYCODE_SPACE"}));
   EXPECT_EQ(typeCharCommands('a'), Lines{"type a"});
   EXPECT_EQ(typeCharCommands('%'), Lines{"type %"});
+  EXPECT_TRUE(typeCharCommands('\0').empty());
 
   const char* names[] = {"DPAD_UP",       "DPAD_RIGHT",    "DPAD_DOWN",   "DPAD_LEFT",
                          "KEYCODE_DEL",   "KEYCODE_ENTER", "KEYCODE_TAB", "KEYCODE_SHIFT_LEFT"};
