@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   }
   auto units = splitAtDelimiters(readFile(file));
 
-  Xvfb xvfb(1280, 1600);
+  Xvfb xvfb(1920, 1080);  // a common desktop: the window is 540 x 880
   if (!xvfb.ok()) {
     std::fprintf(stderr, "Xvfb did not start\n");
     return 1;
@@ -99,14 +99,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ports 2539/2541 are busy\n");
     return 1;
   }
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, pause{false};
   std::atomic<int> sent{0};
   std::thread server([&] {
     int v = video.accept(seconds * 1000ms + 10s);
     int e = events.accept(10s);
     auto next = steady_clock::now();
     for (const auto& unit : units) {
-      if (stop) break;
+      if (stop || pause) break;
       std::this_thread::sleep_until(next);
       next += microseconds(16667);
       if (!sendAll(v, unit.data(), unit.size())) break;
@@ -134,13 +134,20 @@ int main(int argc, char** argv) {
     server.join();
     return 1;
   }
+  // Mirroring starts once the first pictures flow.
+  std::this_thread::sleep_for(1s);
   double cpu0 = cpuSeconds(client.pid());
   auto t0 = steady_clock::now();
   std::this_thread::sleep_for(seconds * 1s);
   double cpu1 = cpuSeconds(client.pid());
   double wall = duration<double>(steady_clock::now() - t0).count();
   long peak = rssPeakKiB(client.pid());
-  x.closeWindow(window);
+  // Let the pictures in flight reach the screen before the window closes.
+  pause = true;
+  std::this_thread::sleep_for(500ms);
+  // SDL recreates its window for a GL renderer: close the one that is there now.
+  auto now = x.findWindows("Tavrin", "SDL_app");
+  x.closeWindow(now.empty() ? window : now.front());
   auto status = client.wait(10s);
   stop = true;
   server.join();
