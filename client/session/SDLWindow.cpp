@@ -12,12 +12,8 @@
 
 namespace tavrin {
 
-namespace {
-
-constexpr uint32_t FULL_DESKTOP_FLAGS = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP;  // 0x1001
-constexpr uint32_t NOT_WINDOWED_FLAGS = FULL_DESKTOP_FLAGS | SDL_WINDOW_MAXIMIZED;              // 0x1081
-
-}  // namespace
+static_assert(FULL_DESKTOP_FLAGS == (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP));
+static_assert(NOT_WINDOWED_FLAGS == (FULL_DESKTOP_FLAGS | SDL_WINDOW_MAXIMIZED));
 
 SDLWindow::SDLWindow() = default;
 
@@ -133,10 +129,10 @@ void SDLWindow::onQuitEvent() {
 void SDLWindow::onOwnWindowEvent(int eventId, int data1, int data2) {
   if (!window_) return;
   if (eventId == SDL_WINDOWEVENT_RESIZED) {
-    if (fullDesktop()) return;
-    if (auto fitted = keepAspect({data1, data2}, aspect_)) SDL_SetWindowSize(window_, fitted->w, fitted->h);
+    if (auto fitted = keepAspect({data1, data2}, aspect_, fullDesktop()))
+      SDL_SetWindowSize(window_, fitted->w, fitted->h);
   } else if (eventId == SDL_WINDOWEVENT_SIZE_CHANGED) {
-    if ((SDL_GetWindowFlags(window_) & NOT_WINDOWED_FLAGS) == 0) windowed_ = {data1, data2};
+    if (isWindowedSize(SDL_GetWindowFlags(window_))) windowed_ = {data1, data2};
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
     if (renderer_) renderer_->onWindowResized(w, h);

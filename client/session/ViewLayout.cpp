@@ -71,8 +71,8 @@ Size logicalSizeFor(const CanvasLayout& l, bool portrait, bool fullDesktop) {
   return l.logical;
 }
 
-std::optional<Size> keepAspect(Size requested, double aspect) {
-  if (aspect <= 0) return std::nullopt;
+std::optional<Size> keepAspect(Size requested, double aspect, bool fullDesktop) {
+  if (aspect <= 0 || fullDesktop) return std::nullopt;
   double W = requested.w, H = requested.h;
   if (W > aspect * H) return Size{static_cast<int>(aspect * H), requested.h};
   if (H > W / aspect) return Size{requested.w, static_cast<int>(W / aspect)};

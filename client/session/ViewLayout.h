@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 namespace tavrin {
@@ -51,8 +52,16 @@ LayerRects layerRects(const CanvasLayout& oriented, bool portrait);
 Size logicalSizeFor(const CanvasLayout& oriented, bool portrait, bool fullDesktop);
 
 // A user resize to (w, h) keeps the stored aspect: the size to set instead,
-// or nothing when (w, h) already fits.
-std::optional<Size> keepAspect(Size requested, double aspect);
+// or nothing when (w, h) already fits or the window is full-desktop.
+std::optional<Size> keepAspect(Size requested, double aspect, bool fullDesktop = false);
+
+// SDL window flags that make a size not the windowed one: exclusive or
+// desktop full screen, maximised.
+constexpr uint32_t FULL_DESKTOP_FLAGS = 0x1001;
+constexpr uint32_t NOT_WINDOWED_FLAGS = 0x1081;
+
+// Whether a size change is remembered as the windowed size.
+inline bool isWindowedSize(uint32_t windowFlags) { return (windowFlags & NOT_WINDOWED_FLAGS) == 0; }
 
 inline bool isLandscape(int rotation) { return rotation == 1 || rotation == 3; }
 

@@ -214,6 +214,8 @@ TEST_F(Session, SecondClientEndsTheFirstAndCarriesOn) {
   ASSERT_TRUE(startClient(first));
   X11Display x(xvfb.display());
   ASSERT_NE(waitWindow(x), 0u);
+  // The first one is mirroring (both channels up) before the second comes.
+  ASSERT_TRUE(waitUntil([&] { return phone.eventConnections() == 1; }));
   ASSERT_TRUE(startClient(second));
   EXPECT_EQ(first.wait(10s), 0);
   ASSERT_TRUE(waitUntil([&] { return phone.eventConnections() == 2; }));

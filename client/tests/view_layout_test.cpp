@@ -66,6 +66,14 @@ TEST(ViewLayout, ResizeKeepsAspect) {
       {{270, 440}, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(keepAspect(c.requested, a), c.result) << c.requested.w << "x" << c.requested.h;
+  // Full-desktop windows are exempt; maximised and full-desktop sizes are not
+  // remembered as the windowed size.
+  EXPECT_EQ(keepAspect({800, 880}, a, true), std::nullopt);
+  struct Flags { uint32_t flags; bool windowed; } flags[] = {
+      {0x4 /* shown */, true}, {0x80 /* maximised */, false}, {0x1 /* full screen */, false},
+      {0x1001 /* desktop full screen */, false}, {0x20 /* resizable */, true},
+  };
+  for (const auto& f : flags) EXPECT_EQ(isWindowedSize(f.flags), f.windowed) << f.flags;
 }
 
 TEST(ViewLayout, RotationSwapsAndRemembers) {
