@@ -17,27 +17,13 @@
 #include <cstring>
 
 #include "common/Ports.h"
+#include "platform/SocketErrors.h"
 
 namespace tavrin {
 
 namespace {
 
 std::atomic<bool> networking{false};
-
-// The errors after which the socket is of no further use.
-bool isFatalSocketError(int error) {
-  switch (error) {
-    case ENOTSOCK:
-    case ENETDOWN:
-    case ECONNABORTED:
-    case ECONNRESET:
-    case ESHUTDOWN:
-    case EPIPE:
-      return true;
-    default:
-      return false;
-  }
-}
 
 std::string formatCut(size_t size, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // printf into a buffer of `size` bytes: the text is cut to size - 1 bytes.

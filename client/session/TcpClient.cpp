@@ -11,24 +11,11 @@
 #include <cerrno>
 #include <system_error>
 
+#include "platform/SocketErrors.h"
+
 namespace tavrin {
 
 namespace {
-
-// The errors after which the socket is of no further use.
-bool isFatalSocketError(int error) {
-  switch (error) {
-    case ENOTSOCK:
-    case ENETDOWN:
-    case ECONNABORTED:
-    case ECONNRESET:
-    case ESHUTDOWN:
-    case EPIPE:
-      return true;
-    default:
-      return false;
-  }
-}
 
 bool waitReady(int fd, short events, int timeoutMs, short* revents) {
   pollfd p{fd, events, 0};
