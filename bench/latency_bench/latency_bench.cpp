@@ -27,6 +27,7 @@
 #include "common/Singleton.h"
 #include "phone/mirror/TestPattern.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ProcessStats.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestNet.h"
 
@@ -62,21 +63,6 @@ struct Figures {
   double maxMs = 0;
   double serverCpu = 0;  // CPU seconds per second
 };
-
-// utime + stime of a process, in seconds; negative when unreadable.
-double cpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t close = text.rfind(')');
-  if (close == std::string::npos) return -1;
-  // Fields after the name: state is field 3, utime 14, stime 15.
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  double ticks = 0;
-  for (int number = 3; number <= 15 && fields >> field; ++number)
-    if (number >= 14) ticks += std::strtod(field.c_str(), nullptr);
-  return ticks / double(sysconf(_SC_CLK_TCK));
-}
 
 // Nearest-rank percentile of sorted values.
 double percentile(const std::vector<double>& sorted, double q) {
@@ -125,7 +111,7 @@ Figures measure(bool delimiter, double seconds) {
   Clock::time_point wallFrom;
   for (Clock::time_point now = start; now < measureUntil; now = Clock::now()) {
     if (cpuFrom < 0 && now >= measureFrom) {
-      cpuFrom = cpuSeconds(server.pid());
+      cpuFrom = test::processCpuSeconds(server.pid());
       wallFrom = now;
     }
     const AVFrame* picture = queue.peekFront();
@@ -145,7 +131,7 @@ Figures measure(bool delimiter, double seconds) {
     uint64_t age = (decodedUs - *captured) & mirror::STAMP_TIME_MASK;
     latencies.push_back(double(age) / 1000.0);
   }
-  double cpuUntil = cpuSeconds(server.pid());
+  double cpuUntil = test::processCpuSeconds(server.pid());
   f.seconds = std::chrono::duration<double>(Clock::now() - wallFrom).count();
   f.serverCpu = (cpuFrom >= 0 && cpuUntil >= 0) ? (cpuUntil - cpuFrom) / f.seconds : -1;
 

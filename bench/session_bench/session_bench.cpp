@@ -15,14 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/x11/X11Window.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ProcessStats.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestNet.h"
 #include "tests/support/Xvfb.h"
@@ -46,29 +45,6 @@ std::vector<std::string> splitAtDelimiters(const std::string& s) {
   }
   units.push_back(s.substr(start));
   return units;
-}
-
-long rssPeakKiB(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
-
-double cpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t close = all.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream rest(all.substr(close + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && rest >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) stime = std::stol(field);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace
@@ -136,12 +112,12 @@ int main(int argc, char** argv) {
   }
   // Mirroring starts once the first pictures flow.
   std::this_thread::sleep_for(1s);
-  double cpu0 = cpuSeconds(client.pid());
+  double cpu0 = processCpuSeconds(client.pid());
   auto t0 = steady_clock::now();
   std::this_thread::sleep_for(seconds * 1s);
-  double cpu1 = cpuSeconds(client.pid());
+  double cpu1 = processCpuSeconds(client.pid());
   double wall = duration<double>(steady_clock::now() - t0).count();
-  long peak = rssPeakKiB(client.pid());
+  long peak = peakResidentKiB(client.pid());
   // Let the pictures in flight reach the screen before the window closes.
   pause = true;
   std::this_thread::sleep_for(500ms);
