@@ -18,16 +18,18 @@ using namespace std::chrono_literals;
 namespace {
 
 // An owner that reads only once `needed` bytes are waiting, like the
-// video producer and event listener do.
+// video producer and event listener do. It owns its client, which it outlives
+// (the client's destructor calls onStopped).
 class Owner : public IIoCallback {
  public:
-  explicit Owner(TcpClient& client, uint32_t needed = 1) : client_(client), needed_(needed) {}
+  explicit Owner(uint32_t needed = 1) : needed_(needed) { client.setCallback(this); }
+  ~Owner() override { client.stop(); }
   void onConnected() override { ++connected; }
   void onDataReady() override {
     ++dataReady;
-    if (client_.bytesAvailable() < needed_) return;
+    if (client.bytesAvailable() < needed_) return;
     std::vector<uint8_t> bytes;
-    if (client_.readAvailable(bytes)) {
+    if (client.readAvailable(bytes)) {
       std::lock_guard lock(m);
       received.insert(received.end(), bytes.begin(), bytes.end());
       cv.notify_all();
@@ -50,9 +52,9 @@ class Owner : public IIoCallback {
   std::condition_variable cv;
   std::vector<uint8_t> received;
   std::vector<int> disconnects;
+  TcpClient client;
 
  private:
-  TcpClient& client_;
   uint32_t needed_;
 };
 
@@ -67,9 +69,8 @@ double processCpuSeconds() {
 TEST(TcpClient, EmptyHostReachesLoopbackAndDataFlows) {
   Listener listener;
   ASSERT_TRUE(listener.ok());
-  TcpClient client;
-  Owner owner(client);
-  client.setCallback(&owner);
+  Owner owner;
+  TcpClient& client = owner.client;
   ASSERT_TRUE(client.start(listener.port(), ""));
   EXPECT_EQ(owner.connected, 1);
   int peer = listener.accept(2s);
@@ -87,9 +88,8 @@ TEST(TcpClient, EmptyHostReachesLoopbackAndDataFlows) {
 
 TEST(TcpClient, NothingListeningFailsAtOnceWithoutThread) {
   int port = freePort();
-  TcpClient client;
-  Owner owner(client);
-  client.setCallback(&owner);
+  Owner owner;
+  TcpClient& client = owner.client;
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(client.start(port, "127.0.0.1"));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms);
@@ -121,9 +121,8 @@ TEST(TcpClient, PeerCloseIsReportedOnce) {
   struct Case { std::string leftover; uint32_t needed; } cases[] = {{"", 1}, {"abc", 4}};
   for (const auto& c : cases) {
     Listener listener;
-    TcpClient client;
-    Owner owner(client, c.needed);
-    client.setCallback(&owner);
+    Owner owner(c.needed);
+    TcpClient& client = owner.client;
     ASSERT_TRUE(client.start(listener.port(), "127.0.0.1"));
     client.setReadLowWater(int(c.needed));
     int peer = listener.accept(2s);
@@ -139,8 +138,8 @@ TEST(TcpClient, PeerCloseIsReportedOnce) {
 
 TEST(TcpClient, DestroyWithSilentPeerIsPrompt) {
   Listener listener;
+  Owner owner;  // declared first: it must outlive the client it is told about
   auto client = std::make_unique<TcpClient>();
-  Owner owner(*client);
   client->setCallback(&owner);
   ASSERT_TRUE(client->start(listener.port(), "127.0.0.1"));
   int peer = listener.accept(2s);
@@ -158,9 +157,8 @@ TEST(TcpClient, DestroyWithSilentPeerIsPrompt) {
 // instead of waking for the same three bytes over and over.
 TEST(TcpClient, PartialHeaderCostsNoCpu) {
   Listener listener;
-  TcpClient client;
-  Owner owner(client, 4);
-  client.setCallback(&owner);
+  Owner owner(4);
+  TcpClient& client = owner.client;
   ASSERT_TRUE(client.start(listener.port(), "127.0.0.1"));
   ASSERT_TRUE(client.setReadLowWater(4));
   int peer = listener.accept(2s);
