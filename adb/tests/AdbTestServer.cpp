@@ -86,28 +86,12 @@ bool AdbTestServer::ShellStream::waitClientClosed(std::chrono::milliseconds time
 }
 
 AdbTestServer::AdbTestServer() {
-  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) return;
-  int one = 1;
-  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listenFd_, 16) != 0 ||
-      getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    ::close(listenFd_);
-    listenFd_ = -1;
-    return;
-  }
-  port_ = ntohs(a.sin_port);
-  acceptThread_ = std::thread(&AdbTestServer::acceptLoop, this);
+  if (listener_.ok()) acceptThread_ = std::thread(&AdbTestServer::acceptLoop, this);
 }
 
 AdbTestServer::~AdbTestServer() {
   stopping_ = true;
   if (acceptThread_.joinable()) acceptThread_.join();
-  if (listenFd_ >= 0) ::close(listenFd_);
   std::vector<std::thread> threads;
   {
     std::lock_guard lock(mutex_);
@@ -118,7 +102,7 @@ AdbTestServer::~AdbTestServer() {
 }
 
 std::map<std::string, std::string> AdbTestServer::env() const {
-  return {{"ANDROID_ADB_SERVER_PORT", std::to_string(port_)}};
+  return {{"ANDROID_ADB_SERVER_PORT", std::to_string(listener_.port())}};
 }
 
 void AdbTestServer::setDevices(std::vector<Device> devices) {
@@ -167,9 +151,7 @@ bool AdbTestServer::waitOpenShells(int count, std::chrono::milliseconds timeout)
 
 void AdbTestServer::acceptLoop() {
   while (!stopping_) {
-    pollfd p{listenFd_, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = listener_.accept(100ms);
     if (fd < 0) continue;
     std::lock_guard lock(mutex_);
     openFds_.push_back(fd);

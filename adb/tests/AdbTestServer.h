@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TestNet.h"
+
 namespace tavrin::test {
 
 // An adb server of the tests' own on 127.0.0.1 (a free port), speaking the
@@ -65,8 +67,8 @@ class AdbTestServer {
   AdbTestServer(const AdbTestServer&) = delete;
   AdbTestServer& operator=(const AdbTestServer&) = delete;
 
-  bool ok() const { return listenFd_ >= 0; }
-  int port() const { return port_; }
+  bool ok() const { return listener_.ok(); }
+  int port() const { return listener_.port(); }
   // {"ANDROID_ADB_SERVER_PORT", port}, for child processes.
   std::map<std::string, std::string> env() const;
 
@@ -94,8 +96,7 @@ class AdbTestServer {
   void answerShell(int fd, const std::string& serial, const std::string& command);
   bool deviceUsable(const std::string& serial, std::string* error) const;
 
-  int listenFd_ = -1;
-  int port_ = 0;
+  Listener listener_;
   std::atomic<bool> stopping_{false};
   std::thread acceptThread_;
 
